@@ -1,0 +1,7 @@
+# Warning flags for the project's own targets. Third-party headers come in
+# through imported targets and so are treated as system headers.
+option(TXISP_WERROR "Treat warnings in the project's own code as errors" OFF)
+add_library(txisp_warnings INTERFACE)
+target_compile_options(txisp_warnings INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual
+  $<$<BOOL:${TXISP_WERROR}>:-Werror>)

@@ -1,0 +1,1 @@
+#include "app/ui_settings.h"
