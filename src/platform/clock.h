@@ -48,9 +48,9 @@ constexpr std::uint32_t DelayDurationMs(std::uint32_t ms) { return ms >= 5 ? 2 *
 enum class WaitKind { Busy, Delay };
 
 struct RecordedWait {
-    WaitKind kind;
-    std::uint32_t ms;     // as asked for
-    std::int64_t at_ms;   // virtual time when the wait began
+    WaitKind Kind;
+    std::uint32_t Ms;    // as asked for
+    std::int64_t AtMs;   // virtual time when the wait began
 
     bool operator==(const RecordedWait&) const = default;
 };

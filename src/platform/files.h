@@ -52,7 +52,8 @@ Result<std::vector<std::uint8_t>> ReadFileBytes(const std::filesystem::path& fil
 
 // Replaces `file` atomically with `bytes`: a temporary file in the same folder
 // is written, flushed and renamed over it. The file gets `mode` (before the
-// umask) when it is new and keeps its mode when it is replaced.
+// umask) when it is new and keeps its mode when it is replaced. A symbolic
+// link is followed: its target is replaced and the link stays.
 Status WriteFileAtomically(const std::filesystem::path& file, std::span<const std::uint8_t> bytes,
                            unsigned mode = 0666);
 
