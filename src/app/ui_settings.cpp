@@ -30,7 +30,8 @@ UiSettings LoadUiSettings(const std::filesystem::path& settings_folder) {
     settings.CheckDeviceCmd = text("CheckDeviceCmd");
     settings.SuccessString = text("SuccessString");
     settings.FailString = text("FailString");
-    settings.CheckBootLoaderID = platform::ReadProfileInt(file, kUiSection, "CheckBootLoaderID", 0) != 0;
+    settings.CheckBootLoaderID =
+        platform::ReadProfileInt(file, kUiSection, "CheckBootLoaderID", 0) != 0;
 
     const auto image_folder = settings_folder / "Image";
     for (std::size_t i = 0; i < kSkinImageCount; ++i) {

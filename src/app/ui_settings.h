@@ -16,23 +16,23 @@ namespace txisp::app {
 enum class SkinImage { Background, Start, StartMo, DeviceInfo, DeviceInfoMo, Exit, ExitMo };
 inline constexpr std::size_t kSkinImageCount = 7;
 inline constexpr std::array<std::string_view, kSkinImageCount> kSkinImageFiles = {
-    "Background.bmp", "Start.bmp",    "Start_Mo.bmp", "DeviceInfo.bmp",
-    "DeviceInfo_mo.bmp", "Exit.bmp", "Exit_mo.bmp"};
+    "Background.bmp",    "Start.bmp", "Start_Mo.bmp", "DeviceInfo.bmp",
+    "DeviceInfo_mo.bmp", "Exit.bmp",  "Exit_mo.bmp"};
 
 inline constexpr std::string_view kUiSettingsFileName = "UISettings.ini";
 
 // What the settings file says; the window applies it. Every text is empty
 // when its key (or the whole file) is missing.
 struct UiSettings {
-    std::string ISPTitle;          // window title and title label
-    std::string StartMessage;      // log line when a run starts
-    std::string SuccessMessage;    // log line after a successful run
-    std::string FailMessage;       // log line after a failed run
+    std::string ISPTitle;        // window title and title label
+    std::string StartMessage;    // log line when a run starts
+    std::string SuccessMessage;  // log line after a successful run
+    std::string FailMessage;     // log line after a failed run
     std::string StartButtonText;
     std::string DeviceButtonText;
-    std::string CheckDeviceCmd;    // 16 hex digits, else the built-in boot-mode request
-    std::string SuccessString;     // caption of the success counter
-    std::string FailString;        // caption of the failure counter
+    std::string CheckDeviceCmd;  // 16 hex digits, else the built-in boot-mode request
+    std::string SuccessString;   // caption of the success counter
+    std::string FailString;      // caption of the failure counter
     bool CheckBootLoaderID = false;
     // [FWVer] Version; nullopt when it holds no number, so the window keeps
     // the version it had.

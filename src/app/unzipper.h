@@ -34,7 +34,7 @@ struct ArchiveEntryInfo {
 };
 
 class CUnzipper {
-public:
+  public:
     // Opens the archive; see IsOpen. The default folder is the archive's path
     // without its extension.
     explicit CUnzipper(const std::filesystem::path& archive);
@@ -63,8 +63,7 @@ public:
     // keeping its path inside the archive unless ignore_paths is set. True
     // when the entry was written completely, or is a folder or link entry
     // that needs nothing written.
-    bool ExtractCurrentEntry(const std::optional<std::filesystem::path>& folder,
-                             bool ignore_paths);
+    bool ExtractCurrentEntry(const std::optional<std::filesystem::path>& folder, bool ignore_paths);
 
     // Every entry in turn; false at the first entry that fails (the entries
     // written before it stay on disk).
@@ -82,7 +81,7 @@ public:
     // fill the disk; real settings archives are well under a megabyte.
     static constexpr std::uint64_t kMaxUnpackedBytes = 256ull << 20;
 
-private:
+  private:
     bool WriteCurrentEntry(const std::filesystem::path& file);
 
     void* archive_ = nullptr;

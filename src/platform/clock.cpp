@@ -38,12 +38,17 @@ void SleepUntil(std::int64_t deadline_ns) {
 
 }  // namespace
 
-std::int64_t SteadyClock::NowMs() { return MonotonicNs() / kNsPerMs; }
+std::int64_t SteadyClock::NowMs() {
+    return MonotonicNs() / kNsPerMs;
+}
 
-void SteadyClock::BusyWaitMs(std::uint32_t ms) { SpinUntil(MonotonicNs() + ms * kNsPerMs); }
+void SteadyClock::BusyWaitMs(std::uint32_t ms) {
+    SpinUntil(MonotonicNs() + ms * kNsPerMs);
+}
 
 void SteadyClock::DelayMs(std::uint32_t ms) {
-    if (ms >= 5) SleepUntil(MonotonicNs() + ms * kNsPerMs);
+    if (ms >= 5)
+        SleepUntil(MonotonicNs() + ms * kNsPerMs);
     BusyWaitMs(ms);
 }
 
@@ -57,9 +62,13 @@ std::int64_t VirtualClock::NowMs() {
     return now_ms_;
 }
 
-void VirtualClock::BusyWaitMs(std::uint32_t ms) { Record(WaitKind::Busy, ms, ms); }
+void VirtualClock::BusyWaitMs(std::uint32_t ms) {
+    Record(WaitKind::Busy, ms, ms);
+}
 
-void VirtualClock::DelayMs(std::uint32_t ms) { Record(WaitKind::Delay, ms, DelayDurationMs(ms)); }
+void VirtualClock::DelayMs(std::uint32_t ms) {
+    Record(WaitKind::Delay, ms, DelayDurationMs(ms));
+}
 
 void VirtualClock::Advance(std::int64_t ms) {
     std::lock_guard lock(mutex_);

@@ -13,7 +13,7 @@
 namespace txisp::platform {
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
 
     // Milliseconds on a clock that never goes backwards.
@@ -33,7 +33,7 @@ public:
 // the sleep part of DelayMs ends on its deadline by sleeping to just before it
 // and spinning the rest.
 class SteadyClock final : public Clock {
-public:
+  public:
     std::int64_t NowMs() override;
     void BusyWaitMs(std::uint32_t ms) override;
     void DelayMs(std::uint32_t ms) override;
@@ -43,14 +43,16 @@ public:
 };
 
 // Nominal duration of a DelayMs(ms): the sleep plus the spin.
-constexpr std::uint32_t DelayDurationMs(std::uint32_t ms) { return ms >= 5 ? 2 * ms : ms; }
+constexpr std::uint32_t DelayDurationMs(std::uint32_t ms) {
+    return ms >= 5 ? 2 * ms : ms;
+}
 
 enum class WaitKind { Busy, Delay };
 
 struct RecordedWait {
     WaitKind Kind;
-    std::uint32_t Ms;    // as asked for
-    std::int64_t AtMs;   // virtual time when the wait began
+    std::uint32_t Ms;   // as asked for
+    std::int64_t AtMs;  // virtual time when the wait began
 
     bool operator==(const RecordedWait&) const = default;
 };
@@ -58,7 +60,7 @@ struct RecordedWait {
 // A clock for tests: waits return at once, advancing virtual time by their
 // nominal duration, and are recorded. Safe to use from several threads.
 class VirtualClock final : public Clock {
-public:
+  public:
     explicit VirtualClock(std::int64_t start_ms = 0) : now_ms_(start_ms) {}
 
     std::int64_t NowMs() override;
@@ -71,7 +73,7 @@ public:
     std::vector<RecordedWait> Waits() const;
     void ClearWaits();
 
-private:
+  private:
     void Record(WaitKind kind, std::uint32_t ms, std::int64_t duration);
 
     mutable std::mutex mutex_;

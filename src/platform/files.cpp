@@ -25,27 +25,34 @@ std::string ToNativeSeparators(std::string_view path) {
 std::optional<fs::path> ModuleFileName() {
     std::error_code ec;
     fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) return std::nullopt;
+    if (ec)
+        return std::nullopt;
     return self;
 }
 
 bool MakeFolderPath(const fs::path& path) {
     std::string text = path.string();
-    while (text.size() > 1 && text.back() == '/') text.pop_back();
-    if (text.empty()) return false;
+    while (text.size() > 1 && text.back() == '/')
+        text.pop_back();
+    if (text.empty())
+        return false;
 
     std::error_code ec;
     fs::file_status status = fs::status(text, ec);
-    if (fs::exists(status)) return fs::is_directory(status);
+    if (fs::exists(status))
+        return fs::is_directory(status);
 
     // A bare name has nothing to create above it; the system reports success
     // without creating it, and callers only ever pass full paths.
     std::size_t slash = text.rfind('/');
-    if (slash == std::string::npos) return true;
+    if (slash == std::string::npos)
+        return true;
 
     std::string parent = slash == 0 ? "/" : text.substr(0, slash);
-    if (!MakeFolderPath(parent)) return false;
-    if (::mkdir(text.c_str(), 0777) == 0) return true;
+    if (!MakeFolderPath(parent))
+        return false;
+    if (::mkdir(text.c_str(), 0777) == 0)
+        return true;
     return errno == EEXIST && fs::is_directory(text, ec);
 }
 
@@ -66,10 +73,13 @@ std::optional<std::time_t> DosDateTimeToTime(std::uint32_t dos_date_time) {
     const int second = static_cast<int>(time & 0x1F) * 2;
 
     static constexpr int kDaysInMonth[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month < 1 || month > 12 || day < 1 || day > kDaysInMonth[month - 1]) return std::nullopt;
+    if (month < 1 || month > 12 || day < 1 || day > kDaysInMonth[month - 1])
+        return std::nullopt;
     const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    if (month == 2 && day == 29 && !leap) return std::nullopt;
-    if (hour > 23 || minute > 59 || second > 59) return std::nullopt;
+    if (month == 2 && day == 29 && !leap)
+        return std::nullopt;
+    if (hour > 23 || minute > 59 || second > 59)
+        return std::nullopt;
 
     std::tm local{};
     local.tm_year = year - 1900;
@@ -80,7 +90,8 @@ std::optional<std::time_t> DosDateTimeToTime(std::uint32_t dos_date_time) {
     local.tm_sec = second;
     local.tm_isdst = -1;  // let the time zone decide, as a local time does
     std::time_t result = std::mktime(&local);
-    if (result == static_cast<std::time_t>(-1)) return std::nullopt;
+    if (result == static_cast<std::time_t>(-1))
+        return std::nullopt;
     return result;
 }
 
@@ -95,14 +106,16 @@ bool SetFileModificationTime(const fs::path& file, std::time_t time) {
 
 Result<std::vector<std::uint8_t>> ReadFileBytes(const fs::path& file, std::uintmax_t max_bytes) {
     std::ifstream in(file, std::ios::binary);
-    if (!in) return Result<std::vector<std::uint8_t>>::Fail(
-        "cannot open " + file.string() + ": " + std::strerror(errno));
+    if (!in)
+        return Result<std::vector<std::uint8_t>>::Fail("cannot open " + file.string() + ": " +
+                                                       std::strerror(errno));
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
-    if (size < 0) return Result<std::vector<std::uint8_t>>::Fail("cannot read " + file.string());
+    if (size < 0)
+        return Result<std::vector<std::uint8_t>>::Fail("cannot read " + file.string());
     if (static_cast<std::uintmax_t>(size) > max_bytes) {
-        return Result<std::vector<std::uint8_t>>::Fail(
-            file.string() + " is larger than " + std::to_string(max_bytes) + " bytes");
+        return Result<std::vector<std::uint8_t>>::Fail(file.string() + " is larger than " +
+                                                       std::to_string(max_bytes) + " bytes");
     }
     in.seekg(0, std::ios::beg);
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
@@ -117,8 +130,10 @@ namespace {
 bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {
         ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
         bytes = bytes.subspan(static_cast<std::size_t>(written));
     }
     return true;
@@ -134,7 +149,8 @@ Status WriteFileAtomically(const fs::path& target, std::span<const std::uint8_t>
     fs::path file = target;
     if (fs::is_symlink(target, ec)) {
         file = fs::weakly_canonical(target, ec);
-        if (ec) return Status::Fail("cannot resolve " + target.string() + ": " + ec.message());
+        if (ec)
+            return Status::Fail("cannot resolve " + target.string() + ": " + ec.message());
     }
 
     const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
@@ -169,9 +185,11 @@ Status WriteFileAtomically(const fs::path& target, std::span<const std::uint8_t>
 std::optional<fs::path> FindFileIgnoringCase(const fs::path& folder, std::string_view name) {
     std::error_code ec;
     fs::path exact = folder / name;
-    if (fs::exists(exact, ec)) return exact;
+    if (fs::exists(exact, ec))
+        return exact;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (EqualsIgnoreAsciiCase(it->path().filename().string(), name)) return it->path();
+        if (EqualsIgnoreAsciiCase(it->path().filename().string(), name))
+            return it->path();
     }
     return std::nullopt;
 }

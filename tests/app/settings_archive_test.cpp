@@ -44,7 +44,8 @@ TEST(SettingsArchive, SampleUnpacksToExactlyItsFilesAndIsRead) {
     // The sample names its Start pictures start.bmp and start_mo.bmp.
     ASSERT_TRUE(settings->Image(SkinImage::Start).has_value());
     EXPECT_EQ(settings->Image(SkinImage::Start)->filename(), "start.bmp");
-    for (const auto& image : settings->SkinImages) EXPECT_TRUE(image.has_value());
+    for (const auto& image : settings->SkinImages)
+        EXPECT_TRUE(image.has_value());
 }
 
 TEST(SettingsArchive, ASecondStartRemovesWhatTheFirstLeftBehind) {
@@ -61,7 +62,8 @@ TEST(SettingsArchive, ASecondStartRemovesWhatTheFirstLeftBehind) {
 TEST(SettingsArchive, NothingHappensWithoutTheArchiveResource) {
     TempDir temp;
     platform::ResourceMap entries{{4010, {'T', 0}}};
-    const auto bundle = platform::ResourceBundle::FromFileBytes(platform::BuildResourceBundle(entries));
+    const auto bundle =
+        platform::ResourceBundle::FromFileBytes(platform::BuildResourceBundle(entries));
     EXPECT_FALSE(UnpackSettingsArchive(bundle, temp.path()).has_value());
     EXPECT_FALSE(UnpackSettingsArchive(platform::ResourceBundle(), temp.path()).has_value());
     EXPECT_TRUE(ListFiles(temp.path()).empty());
@@ -69,9 +71,11 @@ TEST(SettingsArchive, NothingHappensWithoutTheArchiveResource) {
 
 TEST(SettingsArchive, AFailedEntryMeansNoSettingsButKeepsWhatWasWritten) {
     TempDir temp, source;
-    testing::WriteZip(source / "a.zip", {{"Settings\\UISettings.ini", "[UISettings]\r\nISPTitle=T\r\n"},
-                                         {"..\\escape.txt", "x"}});
-    EXPECT_FALSE(UnpackSettingsArchive(BundleWithArchive(ReadBytes(source / "a.zip")), temp.path()));
+    testing::WriteZip(
+        source / "a.zip",
+        {{"Settings\\UISettings.ini", "[UISettings]\r\nISPTitle=T\r\n"}, {"..\\escape.txt", "x"}});
+    EXPECT_FALSE(
+        UnpackSettingsArchive(BundleWithArchive(ReadBytes(source / "a.zip")), temp.path()));
     EXPECT_TRUE(fs::exists(SettingsFolderPath(temp.path()) / "UISettings.ini"));
     EXPECT_FALSE(fs::exists(temp / "escape.txt"));
 }

@@ -11,7 +11,7 @@ namespace fs = std::filesystem;
 using testing::TempDir;
 
 class UiSettingsTest : public ::testing::Test {
-protected:
+  protected:
     // Writes UISettings.ini as products ship it: UTF-16LE with a mark, CR LF.
     void WriteIni(std::string_view text) {
         testing::WriteBytes(dir_ / "UISettings.ini", testing::Utf16LeWithBom(text));
@@ -22,7 +22,8 @@ protected:
 };
 
 TEST_F(UiSettingsTest, ReadsEveryKeyOfTheSampleFile) {
-    const auto settings = LoadUiSettings(testing::SourceDir() / "examples/sample-settings/Settings");
+    const auto settings =
+        LoadUiSettings(testing::SourceDir() / "examples/sample-settings/Settings");
     EXPECT_FALSE(settings.ISPTitle.empty());
     EXPECT_EQ(settings.StartMessage, "Start program");
     EXPECT_EQ(settings.SuccessMessage, "Program successfully");
@@ -46,7 +47,8 @@ TEST_F(UiSettingsTest, MissingFileLeavesEverythingEmpty) {
     }
     EXPECT_FALSE(settings.CheckBootLoaderID);
     EXPECT_FALSE(settings.ToolFwVersion.has_value());
-    for (const auto& image : settings.SkinImages) EXPECT_FALSE(image.has_value());
+    for (const auto& image : settings.SkinImages)
+        EXPECT_FALSE(image.has_value());
 }
 
 TEST_F(UiSettingsTest, VersionIsReadAsDecimalOrHexAndOtherwiseLeftAlone) {
@@ -54,8 +56,10 @@ TEST_F(UiSettingsTest, VersionIsReadAsDecimalOrHexAndOtherwiseLeftAlone) {
         const char* value;
         std::optional<std::int32_t> version;
     } kCases[] = {
-        {"257", 257},  {"0x0101", 257}, {"  0x0101", 257}, {"0x0101   //tool version", 257},
-        {"abc", std::nullopt}, {"", std::nullopt}, {"12abc", 12},
+        {"257", 257},          {"0x0101", 257},
+        {"  0x0101", 257},     {"0x0101   //tool version", 257},
+        {"abc", std::nullopt}, {"", std::nullopt},
+        {"12abc", 12},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.value);
@@ -69,8 +73,9 @@ TEST_F(UiSettingsTest, CheckBootLoaderIdIsOnlyOnWhenNonZero) {
         const char* line;
         bool on;
     } kCases[] = {
-        {"CheckBootLoaderID=0", false}, {"CheckBootLoaderID=1", true},
-        {"CheckBootLoaderID=2 //on", true}, {"", false}, {"CheckBootLoaderID=", false},
+        {"CheckBootLoaderID=0", false},     {"CheckBootLoaderID=1", true},
+        {"CheckBootLoaderID=2 //on", true}, {"", false},
+        {"CheckBootLoaderID=", false},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.line);

@@ -19,11 +19,11 @@ using testing::WriteZip;
 using testing::ZipEntrySpec;
 
 // DOS date 2021-03-14, time 15:09:26.
-constexpr std::uint32_t kPiDay = ((2021u - 1980u) << 25) | (3u << 21) | (14u << 16) | (15u << 11) |
-                                 (9u << 5) | (26u / 2u);
+constexpr std::uint32_t kPiDay =
+    ((2021u - 1980u) << 25) | (3u << 21) | (14u << 16) | (15u << 11) | (9u << 5) | (26u / 2u);
 
 class UnzipperTest : public ::testing::Test {
-protected:
+  protected:
     fs::path Zip(const std::vector<ZipEntrySpec>& entries) {
         const fs::path file = dir_ / "archive.zip";
         WriteZip(file, entries);
@@ -42,9 +42,9 @@ TEST_F(UnzipperTest, BothSeparatorStylesLandInTheSameFolders) {
     EXPECT_EQ(unzipper.EntryCount(), 3u);
 
     ASSERT_TRUE(unzipper.ExtractAll(Out(), false));
-    EXPECT_EQ(ListFiles(Out()), (std::vector<std::string>{"Settings/Image/a.bmp",
-                                                          "Settings/Image/b.bmp",
-                                                          "Settings/c.txt"}));
+    EXPECT_EQ(ListFiles(Out()),
+              (std::vector<std::string>{"Settings/Image/a.bmp", "Settings/Image/b.bmp",
+                                        "Settings/c.txt"}));
     EXPECT_EQ(ReadText(Out() / "Settings/Image/b.bmp"), "B");
 }
 
@@ -112,9 +112,16 @@ TEST_F(UnzipperTest, EntryTimesComeFromTheDosDateUnlessItIsZero) {
 // fails ends the unpacking but does not undo it.
 TEST_F(UnzipperTest, HostileNamesAreRefusedAndWriteNothingOutside) {
     const char* const kHostile[] = {
-        "..\\..\\x",        "../../x",          "Settings\\..\\..\\x", "/etc/x",
-        "\\etc\\x",         "C:\\x",            "c:x",                 "..",
-        "Settings/../../x", "\\\\server\\share\\x",
+        "..\\..\\x",
+        "../../x",
+        "Settings\\..\\..\\x",
+        "/etc/x",
+        "\\etc\\x",
+        "C:\\x",
+        "c:x",
+        "..",
+        "Settings/../../x",
+        "\\\\server\\share\\x",
     };
     for (const char* name : kHostile) {
         SCOPED_TRACE(name);

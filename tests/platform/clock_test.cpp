@@ -9,11 +9,11 @@ namespace {
 
 TEST(VirtualClock, RecordsEveryWaitAndAdvancesByItsNominalDuration) {
     VirtualClock clock(1000);
-    clock.DelayMs(4);     // pure spin: 4 ms
-    clock.DelayMs(5);     // sleep 5 then spin 5: 10 ms
+    clock.DelayMs(4);  // pure spin: 4 ms
+    clock.DelayMs(5);  // sleep 5 then spin 5: 10 ms
     clock.BusyWaitMs(500);
-    clock.Advance(3);     // time spent elsewhere: not a wait
-    clock.DelayMs(150);   // 300 ms
+    clock.Advance(3);    // time spent elsewhere: not a wait
+    clock.DelayMs(150);  // 300 ms
 
     EXPECT_EQ(clock.NowMs(), 1000 + 4 + 10 + 500 + 3 + 300);
     const std::vector<RecordedWait> expected = {
@@ -32,9 +32,11 @@ TEST(VirtualClock, RecordsEveryWaitAndAdvancesByItsNominalDuration) {
 TEST(VirtualClock, WaitsFromSeveralThreadsAreAllRecorded) {
     VirtualClock clock;
     std::thread worker([&] {
-        for (int i = 0; i < 1000; ++i) clock.BusyWaitMs(1);
+        for (int i = 0; i < 1000; ++i)
+            clock.BusyWaitMs(1);
     });
-    for (int i = 0; i < 1000; ++i) clock.DelayMs(5);
+    for (int i = 0; i < 1000; ++i)
+        clock.DelayMs(5);
     worker.join();
     EXPECT_EQ(clock.Waits().size(), 2000u);
     EXPECT_EQ(clock.NowMs(), 1000 * 1 + 1000 * 10);
