@@ -64,8 +64,7 @@ int main(int argc, char** argv) {
             const double start = NowMs();
             c.wait();
             const double over = NowMs() - start - c.nominal_ms;
-            if (over < 0)
-                ++case_early;
+            if (over < 0) ++case_early;
             overshoot.push_back(over);
         }
         std::printf("%-16s %10.4f %10.4f %10.4f %6d\n", c.name.c_str(), Percentile(overshoot, 0.5),

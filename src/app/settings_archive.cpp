@@ -22,19 +22,16 @@ fs::path SettingsFolderPath(const fs::path& temp_folder) {
 std::optional<UiSettings> UnpackSettingsArchive(const platform::ResourceBundle& resources,
                                                 const fs::path& temp_folder) {
     const auto archive = resources.Find(kSettingsArchiveResource);
-    if (!archive)
-        return std::nullopt;
+    if (!archive) return std::nullopt;
 
     const fs::path copy = SettingsArchiveCopyPath(temp_folder);
-    if (!platform::WriteFileAtomically(copy, *archive, 0600))
-        return std::nullopt;
+    if (!platform::WriteFileAtomically(copy, *archive, 0600)) return std::nullopt;
 
     CUnzipper unzipper(copy);
     DeleteFolderTree(SettingsUnpackFolder(temp_folder), true);
     const bool unpacked = unzipper.ExtractAll(SettingsUnpackFolder(temp_folder), false);
     unzipper.Close();
-    if (!unpacked)
-        return std::nullopt;
+    if (!unpacked) return std::nullopt;
     return LoadUiSettings(SettingsFolderPath(temp_folder));
 }
 

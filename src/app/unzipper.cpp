@@ -36,11 +36,9 @@ bool IsValidUtf8(std::string_view text) {
                                    : (lead >> 4) == 0xE  ? 3
                                    : (lead >> 3) == 0x1E ? 4
                                                          : 0;
-        if (length == 0 || i + length > text.size())
-            return false;
+        if (length == 0 || i + length > text.size()) return false;
         for (std::size_t k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-                return false;
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
         }
         i += length;
     }
@@ -50,8 +48,7 @@ bool IsValidUtf8(std::string_view text) {
 // Names are stored as bytes in a code page the archive does not record; UTF-8
 // is taken as it is, anything else as Latin-1.
 std::string NameToUtf8(std::string_view raw) {
-    if (IsValidUtf8(raw))
-        return std::string(raw);
+    if (IsValidUtf8(raw)) return std::string(raw);
     std::string out;
     for (char c : raw) {
         const auto byte = static_cast<unsigned char>(c);
@@ -68,28 +65,22 @@ std::string NameToUtf8(std::string_view raw) {
 // The entry's path below the target folder, one element per folder level, or
 // nullopt when the name would reach outside the target folder.
 std::optional<std::vector<std::string>> ContainedComponents(std::string_view name) {
-    if (name.empty() || name.front() == '\\')
-        return std::nullopt;  // absolute or UNC
+    if (name.empty() || name.front() == '\\') return std::nullopt;  // absolute or UNC
     const bool drive = name.size() >= 2 && name[1] == ':' &&
                        ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'));
-    if (drive)
-        return std::nullopt;
+    if (drive) return std::nullopt;
 
     std::vector<std::string> components;
     std::size_t start = 0;
     while (start <= name.size()) {
         std::size_t end = name.find('\\', start);
-        if (end == std::string_view::npos)
-            end = name.size();
+        if (end == std::string_view::npos) end = name.size();
         std::string_view part = name.substr(start, end - start);
-        if (part == "..")
-            return std::nullopt;
-        if (!part.empty() && part != ".")
-            components.emplace_back(part);
+        if (part == "..") return std::nullopt;
+        if (!part.empty() && part != ".") components.emplace_back(part);
         start = end + 1;
     }
-    if (components.empty())
-        return std::nullopt;
+    if (components.empty()) return std::nullopt;
     return components;
 }
 
@@ -100,10 +91,8 @@ bool NoLinkOnTheWay(const fs::path& folder, const std::vector<std::string>& comp
     for (std::size_t i = 0; i + 1 < components.size(); ++i) {
         walk /= components[i];
         struct stat st {};
-        if (::lstat(walk.c_str(), &st) != 0)
-            return true;  // the rest is created afresh
-        if (S_ISLNK(st.st_mode))
-            return false;
+        if (::lstat(walk.c_str(), &st) != 0) return true;  // the rest is created afresh
+        if (S_ISLNK(st.st_mode)) return false;
     }
     return true;
 }
@@ -128,10 +117,8 @@ int CreateReplacing(const fs::path& file) {
 bool WriteAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
         const ssize_t written = ::write(fd, data, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
         data += written;
         size -= static_cast<std::size_t>(written);
     }
@@ -142,8 +129,7 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
 
 CUnzipper::CUnzipper(const fs::path& archive) {
     archive_ = unzOpen64(archive.c_str());
-    if (archive_ != nullptr)
-        default_folder_ = fs::path(archive).replace_extension();
+    if (archive_ != nullptr) default_folder_ = fs::path(archive).replace_extension();
 }
 
 CUnzipper::~CUnzipper() {
@@ -151,8 +137,7 @@ CUnzipper::~CUnzipper() {
 }
 
 bool CUnzipper::Close() {
-    if (archive_ == nullptr)
-        return false;
+    if (archive_ == nullptr) return false;
     unzCloseCurrentFile(Handle(archive_));
     const bool closed = unzClose(Handle(archive_)) == UNZ_OK;
     archive_ = nullptr;
@@ -160,17 +145,14 @@ bool CUnzipper::Close() {
 }
 
 std::uint64_t CUnzipper::EntryCount() {
-    if (archive_ == nullptr)
-        return 0;
+    if (archive_ == nullptr) return 0;
     unz_global_info64 global{};
-    if (unzGetGlobalInfo64(Handle(archive_), &global) != UNZ_OK)
-        return 0;
+    if (unzGetGlobalInfo64(Handle(archive_), &global) != UNZ_OK) return 0;
     return global.number_entry;
 }
 
 bool CUnzipper::GetEntryInfo(ArchiveEntryInfo& info) {
-    if (archive_ == nullptr)
-        return false;
+    if (archive_ == nullptr) return false;
     unz_file_info64 raw{};
     if (unzGetCurrentFileInfo64(Handle(archive_), &raw, nullptr, 0, nullptr, 0, nullptr, 0) !=
         UNZ_OK) {
@@ -190,8 +172,7 @@ bool CUnzipper::GetEntryInfo(ArchiveEntryInfo& info) {
         return false;
     }
     for (char& c : info.Name) {
-        if (c == '/')
-            c = '\\';
+        if (c == '/') c = '\\';
     }
     info.Comment = NameToUtf8(comment);
     info.VersionMadeBy = static_cast<std::uint32_t>(raw.version);
@@ -217,35 +198,25 @@ bool CUnzipper::GoToNextEntry() {
 }
 
 bool CUnzipper::ExtractCurrentEntry(const std::optional<fs::path>& folder, bool ignore_paths) {
-    if (archive_ == nullptr)
-        return false;
+    if (archive_ == nullptr) return false;
     const fs::path target = folder.value_or(default_folder_);
-    if (!MakeFolderPath(target))
-        return false;
+    if (!MakeFolderPath(target)) return false;
 
     ArchiveEntryInfo info;
-    if (!GetEntryInfo(info))
-        return false;
-    if (info.Folder)
-        return true;  // folders are made when a file inside them is written
-    if (IsLinkEntry(info))
-        return true;
+    if (!GetEntryInfo(info)) return false;
+    if (info.Folder) return true;  // folders are made when a file inside them is written
+    if (IsLinkEntry(info)) return true;
 
     auto components = ContainedComponents(info.Name);
-    if (!components)
-        return false;
-    if (ignore_paths)
-        components->erase(components->begin(), components->end() - 1);
-    if (!NoLinkOnTheWay(target, *components))
-        return false;
+    if (!components) return false;
+    if (ignore_paths) components->erase(components->begin(), components->end() - 1);
+    if (!NoLinkOnTheWay(target, *components)) return false;
 
     fs::path file = target;
     for (const std::string& part : *components)
         file /= part;
-    if (!MakeFolderPath(file.parent_path()))
-        return false;
-    if (!WriteCurrentEntry(file))
-        return false;
+    if (!MakeFolderPath(file.parent_path())) return false;
+    if (!WriteCurrentEntry(file)) return false;
 
     StampFileTime(file, info.DosDateTime);
     return true;
@@ -253,8 +224,7 @@ bool CUnzipper::ExtractCurrentEntry(const std::optional<fs::path>& folder, bool 
 
 bool CUnzipper::WriteCurrentEntry(const fs::path& file) {
     const int fd = CreateReplacing(file);
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     if (unzOpenCurrentFile(Handle(archive_)) != UNZ_OK) {
         ::close(fd);
         return false;
@@ -268,13 +238,10 @@ bool CUnzipper::WriteCurrentEntry(const fs::path& file) {
             complete = true;
             break;
         }
-        if (read < 0)
-            break;
+        if (read < 0) break;
         unpacked_bytes_ += static_cast<std::uint64_t>(read);
-        if (unpacked_bytes_ > kMaxUnpackedBytes)
-            break;
-        if (!WriteAll(fd, piece.data(), static_cast<std::size_t>(read)))
-            break;
+        if (unpacked_bytes_ > kMaxUnpackedBytes) break;
+        if (!WriteAll(fd, piece.data(), static_cast<std::size_t>(read))) break;
     }
     const bool closed = ::close(fd) == 0;
     // A CRC mismatch is reported when the entry is closed after its last byte.
@@ -283,13 +250,10 @@ bool CUnzipper::WriteCurrentEntry(const fs::path& file) {
 }
 
 bool CUnzipper::ExtractAll(const fs::path& folder, bool ignore_paths) {
-    if (archive_ == nullptr || folder.empty() || !MakeFolderPath(folder))
-        return false;
-    if (EntryCount() == 0 || !GoToFirstEntry())
-        return false;
+    if (archive_ == nullptr || folder.empty() || !MakeFolderPath(folder)) return false;
+    if (EntryCount() == 0 || !GoToFirstEntry()) return false;
     do {
-        if (!ExtractCurrentEntry(folder, ignore_paths))
-            return false;
+        if (!ExtractCurrentEntry(folder, ignore_paths)) return false;
     } while (GoToNextEntry());
     return true;
 }

@@ -34,7 +34,7 @@ struct ArchiveEntryInfo {
 };
 
 class CUnzipper {
-  public:
+public:
     // Opens the archive; see IsOpen. The default folder is the archive's path
     // without its extension.
     explicit CUnzipper(const std::filesystem::path& archive);
@@ -81,7 +81,7 @@ class CUnzipper {
     // fill the disk; real settings archives are well under a megabyte.
     static constexpr std::uint64_t kMaxUnpackedBytes = 256ull << 20;
 
-  private:
+private:
     bool WriteCurrentEntry(const std::filesystem::path& file);
 
     void* archive_ = nullptr;

@@ -47,8 +47,7 @@ void SteadyClock::BusyWaitMs(std::uint32_t ms) {
 }
 
 void SteadyClock::DelayMs(std::uint32_t ms) {
-    if (ms >= 5)
-        SleepUntil(MonotonicNs() + ms * kNsPerMs);
+    if (ms >= 5) SleepUntil(MonotonicNs() + ms * kNsPerMs);
     BusyWaitMs(ms);
 }
 

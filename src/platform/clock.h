@@ -13,7 +13,7 @@
 namespace txisp::platform {
 
 class Clock {
-  public:
+public:
     virtual ~Clock() = default;
 
     // Milliseconds on a clock that never goes backwards.
@@ -33,7 +33,7 @@ class Clock {
 // the sleep part of DelayMs ends on its deadline by sleeping to just before it
 // and spinning the rest.
 class SteadyClock final : public Clock {
-  public:
+public:
     std::int64_t NowMs() override;
     void BusyWaitMs(std::uint32_t ms) override;
     void DelayMs(std::uint32_t ms) override;
@@ -60,7 +60,7 @@ struct RecordedWait {
 // A clock for tests: waits return at once, advancing virtual time by their
 // nominal duration, and are recorded. Safe to use from several threads.
 class VirtualClock final : public Clock {
-  public:
+public:
     explicit VirtualClock(std::int64_t start_ms = 0) : now_ms_(start_ms) {}
 
     std::int64_t NowMs() override;
@@ -73,7 +73,7 @@ class VirtualClock final : public Clock {
     std::vector<RecordedWait> Waits() const;
     void ClearWaits();
 
-  private:
+private:
     void Record(WaitKind kind, std::uint32_t ms, std::int64_t duration);
 
     mutable std::mutex mutex_;

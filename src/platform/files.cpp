@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <system_error>
+#include <utility>
 
 #include "platform/text.h"
 
@@ -25,8 +26,7 @@ std::string ToNativeSeparators(std::string_view path) {
 std::optional<fs::path> ModuleFileName() {
     std::error_code ec;
     fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    if (ec)
-        return std::nullopt;
+    if (ec) return std::nullopt;
     return self;
 }
 
@@ -34,25 +34,20 @@ bool MakeFolderPath(const fs::path& path) {
     std::string text = path.string();
     while (text.size() > 1 && text.back() == '/')
         text.pop_back();
-    if (text.empty())
-        return false;
+    if (text.empty()) return false;
 
     std::error_code ec;
     fs::file_status status = fs::status(text, ec);
-    if (fs::exists(status))
-        return fs::is_directory(status);
+    if (fs::exists(status)) return fs::is_directory(status);
 
     // A bare name has nothing to create above it; the system reports success
     // without creating it, and callers only ever pass full paths.
     std::size_t slash = text.rfind('/');
-    if (slash == std::string::npos)
-        return true;
+    if (slash == std::string::npos) return true;
 
     std::string parent = slash == 0 ? "/" : text.substr(0, slash);
-    if (!MakeFolderPath(parent))
-        return false;
-    if (::mkdir(text.c_str(), 0777) == 0)
-        return true;
+    if (!MakeFolderPath(parent)) return false;
+    if (::mkdir(text.c_str(), 0777) == 0) return true;
     return errno == EEXIST && fs::is_directory(text, ec);
 }
 
@@ -73,13 +68,10 @@ std::optional<std::time_t> DosDateTimeToTime(std::uint32_t dos_date_time) {
     const int second = static_cast<int>(time & 0x1F) * 2;
 
     static constexpr int kDaysInMonth[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month < 1 || month > 12 || day < 1 || day > kDaysInMonth[month - 1])
-        return std::nullopt;
+    if (month < 1 || month > 12 || day < 1 || day > kDaysInMonth[month - 1]) return std::nullopt;
     const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    if (month == 2 && day == 29 && !leap)
-        return std::nullopt;
-    if (hour > 23 || minute > 59 || second > 59)
-        return std::nullopt;
+    if (month == 2 && day == 29 && !leap) return std::nullopt;
+    if (hour > 23 || minute > 59 || second > 59) return std::nullopt;
 
     std::tm local{};
     local.tm_year = year - 1900;
@@ -90,8 +82,7 @@ std::optional<std::time_t> DosDateTimeToTime(std::uint32_t dos_date_time) {
     local.tm_sec = second;
     local.tm_isdst = -1;  // let the time zone decide, as a local time does
     std::time_t result = std::mktime(&local);
-    if (result == static_cast<std::time_t>(-1))
-        return std::nullopt;
+    if (result == static_cast<std::time_t>(-1)) return std::nullopt;
     return result;
 }
 
@@ -104,92 +95,189 @@ bool SetFileModificationTime(const fs::path& file, std::time_t time) {
     return ::utimensat(AT_FDCWD, file.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
+std::string ErrnoText(int error) {
+    return std::error_code(error, std::generic_category()).message();
+}
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+        Close();
+        fd_ = other.Release();
+    }
+    return *this;
+}
+
+int UniqueFd::Release() {
+    return std::exchange(fd_, -1);
+}
+
+bool UniqueFd::Close() {
+    if (fd_ < 0) return true;
+    return ::close(std::exchange(fd_, -1)) == 0;
+}
+
+int WriteAll(int fd, std::span<const std::uint8_t> bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) continue;
+        if (written < 0) return errno;
+        if (written == 0) return EIO;
+        bytes = bytes.subspan(static_cast<std::size_t>(written));
+    }
+    return 0;
+}
+
+Result<std::optional<std::vector<std::uint8_t>>> ReadFileIfExists(const fs::path& file,
+                                                                  std::uintmax_t max_bytes) {
+    using Read = Result<std::optional<std::vector<std::uint8_t>>>;
+    // O_NONBLOCK so that a FIFO at the path cannot hang the open.
+    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid()) {
+        if (errno == ENOENT) return std::optional<std::vector<std::uint8_t>>();
+        return Read::Fail("cannot open " + file.string() + ": " + ErrnoText(errno));
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return Read::Fail(file.string() + " is not a regular file");
+    }
+    if (static_cast<std::uintmax_t>(info.st_size) > max_bytes) {
+        return Read::Fail(file.string() + " is larger than " + std::to_string(max_bytes) +
+                          " bytes");
+    }
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t got = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return Read::Fail("cannot read " + file.string() + ": " + ErrnoText(errno));
+        if (got == 0) break;  // shrunk since fstat
+        done += static_cast<std::size_t>(got);
+    }
+    bytes.resize(done);
+    return std::optional(std::move(bytes));
+}
+
 Result<std::vector<std::uint8_t>> ReadFileBytes(const fs::path& file, std::uintmax_t max_bytes) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return Result<std::vector<std::uint8_t>>::Fail("cannot open " + file.string() + ": " +
-                                                       std::strerror(errno));
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0)
-        return Result<std::vector<std::uint8_t>>::Fail("cannot read " + file.string());
-    if (static_cast<std::uintmax_t>(size) > max_bytes) {
-        return Result<std::vector<std::uint8_t>>::Fail(file.string() + " is larger than " +
-                                                       std::to_string(max_bytes) + " bytes");
-    }
-    in.seekg(0, std::ios::beg);
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) {
-        return Result<std::vector<std::uint8_t>>::Fail("cannot read " + file.string());
-    }
-    return bytes;
+    auto read = ReadFileIfExists(file, max_bytes);
+    if (!read) return read.status();
+    if (!read->has_value())
+        return Result<std::vector<std::uint8_t>>::Fail(file.string() + " does not exist");
+    return std::move(**read);
 }
 
 namespace {
 
-bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        bytes = bytes.subspan(static_cast<std::size_t>(written));
+// As many links as the kernel follows before it gives up with ELOOP.
+constexpr int kMaxLinkHops = 40;
+
+// Writing to the link's target keeps the link, and whatever else shares that
+// target sees the change; renaming over the link would turn it into a plain
+// file. A dangling link gets its target created.
+std::optional<fs::path> ResolveLinks(fs::path path) {
+    for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+        std::error_code error;
+        const fs::file_status status = fs::symlink_status(path, error);
+        if (status.type() == fs::file_type::not_found) return path;
+        if (error) return std::nullopt;
+        if (status.type() != fs::file_type::symlink) return path;
+        const fs::path target = fs::read_symlink(path, error);
+        if (error) return std::nullopt;
+        path = target.is_absolute() ? target : path.parent_path() / target;
     }
-    return true;
+    return std::nullopt;
+}
+
+// umask() can only be read by setting it, which races with other threads
+// creating files; the kernel shows it here instead.
+mode_t CurrentUmask() {
+    constexpr mode_t kUsual = 022;
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0) {
+            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+        }
+    }
+    return kUsual;
+}
+
+fs::path FolderOf(const fs::path& file) {
+    return file.has_parent_path() ? file.parent_path() : fs::path(".");
+}
+
+// The rename only survives a crash once the folder's entry is on disk. The
+// file is already replaced by then, so a failure here is not reported.
+void SyncFolder(const fs::path& folder) {
+    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.valid()) ::fsync(fd.get());
 }
 
 }  // namespace
 
-Status WriteFileAtomically(const fs::path& target, std::span<const std::uint8_t> bytes,
-                           unsigned mode) {
-    // Writing through a link replaces what it points to, as an in-place write
-    // would; renaming over the link itself would silently cut it.
-    std::error_code ec;
-    fs::path file = target;
-    if (fs::is_symlink(target, ec)) {
-        file = fs::weakly_canonical(target, ec);
-        if (ec)
-            return Status::Fail("cannot resolve " + target.string() + ": " + ec.message());
-    }
+AtomicFileWriter::~AtomicFileWriter() {
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+}
 
-    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
-    std::string temp = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        return Status::Fail("cannot create a file in " + folder.string() + ": " +
-                            std::strerror(errno));
+Status AtomicFileWriter::Open(const fs::path& target) {
+    const auto resolved = ResolveLinks(target);
+    if (!resolved) return Status::Fail("cannot resolve the links of " + target.string());
+    target_ = *resolved;
+    const fs::path folder = FolderOf(target_);
+    std::string pattern = (folder / ("." + target_.filename().string() + ".XXXXXX")).string();
+    fd_ = UniqueFd(::mkostemp(pattern.data(), O_CLOEXEC));
+    if (!fd_.valid()) {
+        return Status::Fail("cannot create a file in " + folder.string() + ": " + ErrnoText(errno));
     }
+    temp_ = pattern;
+    return Status::Ok();
+}
 
-    struct stat existing {};
-    mode_t final_mode;
-    if (::stat(file.c_str(), &existing) == 0) {
-        final_mode = existing.st_mode & 07777;
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        final_mode = static_cast<mode_t>(mode) & ~mask;
-    }
-
-    const bool written = WriteAll(fd, bytes) && ::fchmod(fd, final_mode) == 0 && ::fsync(fd) == 0;
-    const int saved_errno = errno;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed || ::rename(temp.c_str(), file.c_str()) != 0) {
-        const int error = !written ? saved_errno : errno;
-        ::unlink(temp.c_str());
-        return Status::Fail("cannot write " + file.string() + ": " + std::strerror(error));
+Status AtomicFileWriter::Write(std::span<const std::uint8_t> bytes) {
+    if (int error = WriteAll(fd_.get(), bytes); error != 0) {
+        return Status::Fail("cannot write " + target_.string() + ": " + ErrnoText(error));
     }
     return Status::Ok();
+}
+
+Status AtomicFileWriter::Commit(std::optional<unsigned> mode) {
+    auto fail = [&](const char* what) {
+        return Status::Fail(std::string(what) + " " + target_.string() + ": " + ErrnoText(errno));
+    };
+    mode_t final_mode = 0;
+    struct stat existing {};
+    if (mode) {
+        final_mode = static_cast<mode_t>(*mode);
+    } else if (::stat(target_.c_str(), &existing) == 0) {
+        final_mode = existing.st_mode & 07777;
+    } else {
+        final_mode = 0666 & ~CurrentUmask();
+    }
+    if (::fchmod(fd_.get(), final_mode) != 0) return fail("cannot set the mode of");
+    if (::fsync(fd_.get()) != 0) return fail("cannot flush");
+    if (!fd_.Close()) return fail("cannot write");
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) return fail("cannot replace");
+    temp_.clear();
+    SyncFolder(FolderOf(target_));
+    return Status::Ok();
+}
+
+Status WriteFileAtomically(const fs::path& file, std::span<const std::uint8_t> bytes,
+                           unsigned mode) {
+    AtomicFileWriter writer;
+    Status status = writer.Open(file);
+    if (status) status = writer.Write(bytes);
+    if (!status) return status;
+    struct stat existing {};
+    if (::stat(file.c_str(), &existing) == 0) return writer.Commit();
+    return writer.Commit(mode & ~CurrentUmask());
 }
 
 std::optional<fs::path> FindFileIgnoringCase(const fs::path& folder, std::string_view name) {
     std::error_code ec;
     fs::path exact = folder / name;
-    if (fs::exists(exact, ec))
-        return exact;
+    if (fs::exists(exact, ec)) return exact;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (EqualsIgnoreAsciiCase(it->path().filename().string(), name))
-            return it->path();
+        if (EqualsIgnoreAsciiCase(it->path().filename().string(), name)) return it->path();
     }
     return std::nullopt;
 }

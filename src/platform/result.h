@@ -12,7 +12,7 @@
 namespace txisp {
 
 class Status {
-  public:
+public:
     static Status Ok() { return Status(); }
     static Status Fail(std::string message) { return Status(std::move(message)); }
 
@@ -22,12 +22,11 @@ class Status {
 
     // Prefixes the message with what the caller was doing; no effect on success.
     Status& Context(std::string_view what) {
-        if (failed_)
-            message_ = std::string(what) + ": " + message_;
+        if (failed_) message_ = std::string(what) + ": " + message_;
         return *this;
     }
 
-  private:
+private:
     Status() = default;
     explicit Status(std::string message) : failed_(true), message_(std::move(message)) {}
 
@@ -37,7 +36,7 @@ class Status {
 
 template <typename T>
 class Result {
-  public:
+public:
     Result(T value) : state_(std::move(value)) {}       // NOLINT: implicit by design
     Result(Status error) : state_(std::move(error)) {}  // NOLINT: must be a failed Status
 
@@ -62,12 +61,11 @@ class Result {
     }
 
     Result& Context(std::string_view what) {
-        if (!ok())
-            std::get<Status>(state_).Context(what);
+        if (!ok()) std::get<Status>(state_).Context(what);
         return *this;
     }
 
-  private:
+private:
     std::variant<T, Status> state_;
 };
 

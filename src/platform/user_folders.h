@@ -18,10 +18,10 @@
 namespace txisp::platform {
 
 struct UserFolderEnv {
-    std::optional<std::string> xdg_runtime_dir;
-    std::optional<std::string> tmpdir;
-    std::optional<std::string> xdg_state_home;
-    std::optional<std::string> home;
+    std::optional<std::string> XdgRuntimeDir;
+    std::optional<std::string> TmpDir;
+    std::optional<std::string> XdgStateHome;
+    std::optional<std::string> Home;
 
     // The values of the running process's environment.
     static UserFolderEnv FromProcess();

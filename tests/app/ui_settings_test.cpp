@@ -11,7 +11,7 @@ namespace fs = std::filesystem;
 using testing::TempDir;
 
 class UiSettingsTest : public ::testing::Test {
-  protected:
+protected:
     // Writes UISettings.ini as products ship it: UTF-16LE with a mark, CR LF.
     void WriteIni(std::string_view text) {
         testing::WriteBytes(dir_ / "UISettings.ini", testing::Utf16LeWithBom(text));

@@ -23,7 +23,7 @@ constexpr std::uint32_t kPiDay =
     ((2021u - 1980u) << 25) | (3u << 21) | (14u << 16) | (15u << 11) | (9u << 5) | (26u / 2u);
 
 class UnzipperTest : public ::testing::Test {
-  protected:
+protected:
     fs::path Zip(const std::vector<ZipEntrySpec>& entries) {
         const fs::path file = dir_ / "archive.zip";
         WriteZip(file, entries);

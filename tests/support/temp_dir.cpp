@@ -13,8 +13,7 @@ namespace txisp::testing {
 
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "txisp-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("mkdtemp failed");
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }
 
@@ -43,8 +42,7 @@ void WriteBytes(const std::filesystem::path& file, const std::vector<std::uint8_
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
-    if (!out)
-        throw std::runtime_error("cannot write " + file.string());
+    if (!out) throw std::runtime_error("cannot write " + file.string());
 }
 
 void WriteText(const std::filesystem::path& file, std::string_view text) {
