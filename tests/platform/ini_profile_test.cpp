@@ -35,9 +35,7 @@ Bytes Utf8(std::string_view text) {
 }
 
 Bytes Utf8WithBom(std::string_view text) {
-    Bytes bytes{0xEF, 0xBB, 0xBF};
-    bytes.insert(bytes.end(), text.begin(), text.end());
-    return bytes;
+    return Utf8("\xEF\xBB\xBF" + std::string(text));
 }
 
 Bytes Utf16BeWithBom(std::string_view text) {
