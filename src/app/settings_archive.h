@@ -9,11 +9,12 @@
 #include <optional>
 
 #include "app/ui_settings.h"
+#include "firmware/resource_ids.h"
 #include "platform/resources.h"
 
 namespace txisp::app {
 
-inline constexpr platform::ResourceId kSettingsArchiveResource = 4011;
+using firmware::kSettingsArchiveResource;
 
 // temp_folder/SettingFiles.zip: rewritten at every start, never deleted.
 std::filesystem::path SettingsArchiveCopyPath(const std::filesystem::path& temp_folder);

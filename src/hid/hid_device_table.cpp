@@ -201,8 +201,10 @@ bool HidDeviceTable::SendFeatureBlock(std::uint16_t, std::uint16_t,
     std::copy_n(block.begin(), std::min(block.size(), length - 1), report_.begin() + 1);
     const std::span<const std::uint8_t> report(report_.data(), length);
     const bool ok = backend_.SetFeature(record->DevicePath, report);
-    Trace(TraceLevel::Raw, "send " + record->DevicePath + (ok ? ": " : " failed: ") +
-                               platform::HexBytes(report.data(), report.size()));
+    if (platform::TraceActive()) {
+        Trace(TraceLevel::Raw, "send " + record->DevicePath + (ok ? ": " : " failed: ") +
+                                   platform::HexBytes(report.data(), report.size()));
+    }
     return ok;
 }
 
@@ -217,8 +219,10 @@ bool HidDeviceTable::ReceiveFeatureBlock(std::uint16_t, std::uint16_t,
         Trace(TraceLevel::Raw, "receive " + record->DevicePath + " failed");
         return false;
     }
-    Trace(TraceLevel::Raw,
-          "receive " + record->DevicePath + ": " + platform::HexBytes(report.data(), length));
+    if (platform::TraceActive()) {
+        Trace(TraceLevel::Raw,
+              "receive " + record->DevicePath + ": " + platform::HexBytes(report.data(), length));
+    }
     std::copy_n(report_.begin() + 1, std::min(block.size(), length - 1), block.begin());
     return true;
 }

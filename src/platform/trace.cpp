@@ -8,10 +8,16 @@ namespace {
 std::atomic<TraceSink*> g_sink{nullptr};
 }
 
-TraceSink* SetTraceSink(TraceSink* sink) { return g_sink.exchange(sink); }
+TraceSink* SetTraceSink(TraceSink* sink) {
+    return g_sink.exchange(sink);
+}
 
 void Trace(TraceLevel level, std::string_view line) {
     if (TraceSink* sink = g_sink.load()) sink->Write(level, line);
+}
+
+bool TraceActive() {
+    return g_sink.load() != nullptr;
 }
 
 std::string HexBytes(const std::uint8_t* data, std::size_t size) {

@@ -33,6 +33,10 @@ TraceSink* SetTraceSink(TraceSink* sink);
 
 void Trace(TraceLevel level, std::string_view line);
 
+// Whether a sink is installed: a caller that must build an expensive line
+// (a hex dump of every report) asks first.
+bool TraceActive();
+
 // "00 1A FF" for the bytes.
 std::string HexBytes(const std::uint8_t* data, std::size_t size);
 
