@@ -18,6 +18,7 @@
 #include "cli/list_command.h"
 #include "cli/pack_command.h"
 #include "cli/password_text.h"
+#include "cli/program_command.h"
 #include "cli/reporter.h"
 #include "cli/version.h"
 #include "firmware/chip_data.h"
@@ -34,6 +35,7 @@ struct CommandLineValues {
     CLI::App* Info = nullptr;
     CLI::App* Image = nullptr;
     CLI::App* Pack = nullptr;
+    CLI::App* Program = nullptr;
 
     std::string Vid = std::string(firmware::kDefaultVid);
     std::string Pid = std::string(firmware::kDefaultPid);
@@ -50,8 +52,15 @@ struct CommandLineValues {
     std::string Password = std::string(firmware::kDefaultPassword);
     int Security = 0;
     std::string Settings;
-    std::string Program;
+    std::string WindowProgram;
     std::string Output;
+
+    std::string File;
+    std::optional<int> ProgramSecurity;
+    std::optional<int> ProgramDevice;
+    bool All = false;
+    std::string Rolling;
+    bool Yes = false;
 };
 
 namespace {
@@ -163,7 +172,7 @@ void DefinePack(CLI::App& app, CommandLineValues& values) {
                     "the product's settings folder (holding Settings/UISettings.ini), or a zip "
                     "of it")
         ->type_name("FOLDER|ZIP");
-    pack.add_option("--program", values.Program,
+    pack.add_option("--program", values.WindowProgram,
                     "the program to prepare (default: txisp-gui beside txisp)")
         ->type_name("PATH");
     pack.add_option("-o,--output", values.Output, "the prepared tool to write")
@@ -173,9 +182,66 @@ void DefinePack(CLI::App& app, CommandLineValues& values) {
     values.Pack = &pack;
 }
 
+void DefineProgram(CLI::App& app, CommandLineValues& values) {
+    CLI::App& program = *app.add_subcommand(
+        "program", "Program the device as the window's Start does, with a firmware file");
+    program.add_option("--chip", values.Chip, "the chip, as the chip list names it")
+        ->required()
+        ->check(ChipValidator());
+    program
+        .add_option("--file", values.File,
+                    "a TX5 file for a TX5 chip; a path containing .hex or .bin for a TX64 chip")
+        ->required()
+        ->type_name("FW");
+    program.add_option("--password", values.Password, "the ISP password (TX5 chips)")
+        ->check(PasswordValidator())
+        ->capture_default_str();
+    AddIdOptions(program, values, "the device's");
+    program
+        .add_option("--security", values.ProgramSecurity, "the code-security level (TX64 chips)")
+        ->check(CLI::Range(0, 3))
+        ->type_name("0-3");
+    CLI::Option* device =
+        program.add_option("--device", values.ProgramDevice, "which of several devices, from 1")
+            ->check(CLI::PositiveNumber)
+            ->type_name("N");
+    program.add_flag("--all", values.All, "program every device found (at most eight)")
+        ->excludes(device);
+    program
+        .add_option("--rolling", values.Rolling,
+                    "use the rolling code kept in SETTINGS.INI beside the firmware file")
+        ->type_name("SETTINGS.INI");
+    program.add_flag("-y,--yes", values.Yes, "answer the run's questions with Yes");
+    program
+        .add_option("--wait", values.WaitSeconds,
+                    "wait up to SECONDS for a matching device to be plugged in")
+        ->check(CLI::NonNegativeNumber)
+        ->type_name("SECONDS");
+    AddJsonFlag(program, values);
+    values.Program = &program;
+}
+
 std::optional<firmware::ChipFamily> ChipFamilyOf(const std::string& chip) {
     if (chip.empty()) return std::nullopt;
     return firmware::FindChipFamily(chip, firmware::kNoFamily);
+}
+
+ProgramRequest ProgramRequestOf(const CommandLineValues& values) {
+    ProgramRequest request;
+    request.Chip = values.Chip;
+    request.File = values.File;
+    request.Password = values.Password;
+    request.Vid = values.Vid;
+    request.Pid = values.Pid;
+    request.Security = values.ProgramSecurity;
+    request.Device = values.ProgramDevice;
+    request.All = values.All;
+    if (!values.Rolling.empty()) request.Rolling = values.Rolling;
+    request.Yes = values.Yes;
+    request.Json = values.Json;
+    request.WaitSeconds = values.WaitSeconds;
+    request.WindowProgram = WindowProgramBesideThis();
+    return request;
 }
 
 ExitCode RunDeviceCommand(const CommandLineValues& values, Reporter& reporter) {
@@ -184,6 +250,7 @@ ExitCode RunDeviceCommand(const CommandLineValues& values, Reporter& reporter) {
     if (!backend) return ReportFailure(reporter, values.Json, {ExitCode::Usage, backend.error()});
     const std::uint16_t vid = *ParseIdText(values.Vid);
     const std::uint16_t pid = *ParseIdText(values.Pid);
+    if (*values.Program) return RunProgram(ProgramRequestOf(values), **backend, clock, reporter);
     if (*values.List) {
         return RunList({{vid, pid, ChipFamilyOf(values.Chip)}, values.Json}, **backend, reporter);
     }
@@ -204,14 +271,14 @@ ExitCode RunPackCommand(const CommandLineValues& values, Reporter& reporter) {
     request.Pid = values.Pid;
     request.CodeSecurity = values.Security;
     if (!values.Settings.empty()) request.Settings = values.Settings;
-    if (!values.Program.empty()) request.Program = values.Program;
+    if (!values.WindowProgram.empty()) request.Program = values.WindowProgram;
     request.Output = values.Output;
     request.Json = values.Json;
     return RunPack(request, reporter);
 }
 
 ExitCode Dispatch(const CommandLineValues& values, Reporter& reporter) {
-    if (*values.List || *values.Info) return RunDeviceCommand(values, reporter);
+    if (*values.List || *values.Info || *values.Program) return RunDeviceCommand(values, reporter);
     if (*values.Image) {
         return RunImage({values.ImageFile, values.Chip, values.Dump, values.Json}, reporter);
     }
@@ -254,6 +321,7 @@ std::unique_ptr<CLI::App> DefineCommandLine(CommandLineValues& values) {
     DefineInfo(*app, values);
     DefineImage(*app, values);
     DefinePack(*app, values);
+    DefineProgram(*app, values);
     return app;
 }
 

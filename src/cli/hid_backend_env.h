@@ -6,13 +6,14 @@
 
 #include <memory>
 
+#include "app/hid_backend_choice.h"
 #include "hid/hid_backend.h"
 #include "platform/clock.h"
 #include "platform/result.h"
 
 namespace txisp::cli {
 
-inline constexpr const char* kSimScenarioVariable = "TXISP_SIM";
+inline constexpr const char* kSimScenarioVariable = app::kSimScenarioVariable;
 
 // A scenario that cannot be loaded is an error naming the variable and the
 // file; there is no quiet fallback to the real bus.

@@ -83,6 +83,11 @@ void Reporter::LogOnly(std::string_view text) {
     ToLog("note", text);
 }
 
+void Reporter::Prompt(std::string_view text) {
+    std::lock_guard lock(mutex_);
+    err_ << text << std::flush;
+}
+
 void Reporter::Write(platform::TraceLevel level, std::string_view line) {
     std::lock_guard lock(mutex_);
     if (LevelRank(level) <= verbosity_) err_ << "[" << LevelTag(level) << "] " << line << '\n';

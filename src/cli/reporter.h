@@ -42,6 +42,9 @@ public:
     void Note(std::string_view text);
     // A line for the log only (the command line, what was decided).
     void LogOnly(std::string_view text);
+    // Text without a line end on standard error, not logged: a question
+    // waiting for its answer, a progress bar redrawn in place.
+    void Prompt(std::string_view text);
 
     void Write(platform::TraceLevel level, std::string_view line) override;
 
